@@ -1,0 +1,84 @@
+#pragma once
+// The main window: quick search, browse by tune, the result list, the reading
+// pane and the status bar of links.
+
+#include "collection/poem_list_query.h"
+#include "collection/sqlite_connection.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QWindow;
+class QModelIndex;
+
+namespace Ui {
+class Tftangshi;
+}
+
+class Tftangshi : public QWidget
+{
+    Q_OBJECT
+public:
+    // Opens the collection and its list; throws collection::DatabaseError when
+    // the file cannot be opened or read.
+    explicit Tftangshi(const QString &databaseFile = QStringLiteral("songci.idb"),
+                       QWidget *parent = nullptr);
+    ~Tftangshi() override;
+
+    // The term shown poems are coloured with; empty for none.
+    QString HighlightTerm;
+
+    Ui::Tftangshi &form() const { return *ui; }
+    collection::PoemListQuery &listQuery() { return q1; }
+    QMenu *tuneMenu() const { return PopupMenu1; }
+    QMenu *paneMenu() const { return PopupMenu2; }
+
+    // Activating the main window again after one of these windows of the
+    // program resets the reading pane; switching applications does not.
+    void registerProgramWindow(QWidget *window);
+
+    // Where the warning boxes go; tests replace it to read them.
+    using WarningPresenter = std::function<void(const QString &)>;
+    void setWarningPresenter(WarningPresenter presenter) { m_warn = std::move(presenter); }
+
+    void showxx(const collection::PoemStatement &statement);
+    void applyColumnLayout();
+    void RearchAndReplace(const QString &find, const QString &replace);
+
+    void FormCreate();
+    void FormActivate();
+    void DBGridEh1CellClick(const QModelIndex &index);
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void N16Click();
+    void Label6Click();
+
+signals:
+    // Emitted after FormActivate has run (tests and the start-up benchmark watch it).
+    void activated();
+
+private:
+    void createMenus();
+    void connectControls();
+    void showTune(const QString &tune);
+    void showPoemOfCurrentRow();
+    void onFocusWindowChanged(QWindow *focusWindow);
+    void warn(const QString &message);
+
+    std::unique_ptr<Ui::Tftangshi> ui;
+    std::unique_ptr<collection::SqliteConnection> c1;
+    collection::PoemListQuery q1;
+    collection::PoemDetailQuery q2;
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+
+    WarningPresenter m_warn;
+    QList<QPointer<QWidget>> m_programWindows;
+    QPointer<QWindow> m_lastFocusWindow;
+    bool m_everActivated = false;
+};

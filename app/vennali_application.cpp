@@ -1,0 +1,71 @@
+#include "app/vennali_application.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+namespace {
+
+VennaliApplication::ErrorPresenter &presenter()
+{
+    static VennaliApplication::ErrorPresenter current = [](const QString &message) {
+        QMessageBox box(QMessageBox::Critical, VennaliApplication::title(), message, QMessageBox::Ok);
+        box.exec();
+    };
+    return current;
+}
+
+QString describe(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
+}
+
+} // namespace
+
+VennaliApplication::VennaliApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(title());
+}
+
+QString VennaliApplication::title()
+{
+    return QStringLiteral("Vennali");
+}
+
+void VennaliApplication::showError(const QString &message)
+{
+    presenter()(message);
+}
+
+VennaliApplication::ErrorPresenter VennaliApplication::setErrorPresenter(ErrorPresenter replacement)
+{
+    return std::exchange(presenter(), std::move(replacement));
+}
+
+bool VennaliApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showError(describe(std::current_exception()));
+        return false;
+    }
+}
+
+bool reportFailures(const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (...) {
+        VennaliApplication::showError(describe(std::current_exception()));
+        return false;
+    }
+}
