@@ -114,6 +114,7 @@ private slots:
     void activationLoadsInstructionsAndRequestsStatistics();
     void activationAfterProgramWindowResetsPane();
     void tuneMenuHasItsItemsInOrder();
+    void tuneMenuOpensBelowLeftOfTheCursor();
     void enlargingTheWindowGrowsListAndPane();
 
 private:
@@ -527,6 +528,19 @@ void MainWindowTest::tuneMenuHasItsItemsInOrder()
         expected << tune << QStringLiteral("-");
     expected << QStringLiteral("浏览全部");
     QCOMPARE(captions, expected);
+}
+
+void MainWindowTest::tuneMenuOpensBelowLeftOfTheCursor()
+{
+    window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    QCursor::setPos(400, 300);
+    if (QCursor::pos() != QPoint(400, 300))
+        QSKIP("this platform does not move the cursor");
+    window().Button2Click();
+    QTRY_VERIFY(window().tuneMenu()->isVisible());
+    QCOMPARE(window().tuneMenu()->pos(), QPoint(370, 312));
+    window().tuneMenu()->hide();
 }
 
 void MainWindowTest::enlargingTheWindowGrowsListAndPane()

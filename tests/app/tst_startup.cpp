@@ -1,0 +1,90 @@
+// Start-up failures and the general error handler, on the real application
+// object.
+#include "app/startup.h"
+#include "app/vennali_application.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void missingDatabaseEndsStartupWithItsMessage();
+    void failureInAHandlerIsShownAndTheProgramGoesOn();
+
+private:
+    QStringList m_errors;
+    VennaliApplication::ErrorPresenter m_previous;
+};
+
+void StartupTest::init()
+{
+    m_errors.clear();
+    m_previous = VennaliApplication::setErrorPresenter([this](const QString &message) { m_errors.append(message); });
+}
+
+void StartupTest::cleanup()
+{
+    VennaliApplication::setErrorPresenter(m_previous);
+}
+
+void StartupTest::missingDatabaseEndsStartupWithItsMessage()
+{
+    QTemporaryDir dir;
+    const QString previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const int exitCode = runVennali(*static_cast<VennaliApplication *>(qApp));
+    QDir::setCurrent(previousDir);
+
+    QCOMPARE(exitCode, 1);
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(m_errors.first().contains(QStringLiteral("songci.idb")), qPrintable(m_errors.first()));
+    QVERIFY2(m_errors.first().contains(QStringLiteral("no such file")), qPrintable(m_errors.first()));
+    // Opening read-only never creates the file.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void StartupTest::failureInAHandlerIsShownAndTheProgramGoesOn()
+{
+    QPushButton button;
+    int laterClicks = 0;
+    bool fail = true;
+    connect(&button, &QPushButton::clicked, &button, [&] {
+        if (fail)
+            throw std::runtime_error("cannot read from the database: disk I/O error");
+        ++laterClicks;
+    });
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(m_errors, QStringList{QStringLiteral("cannot read from the database: disk I/O error")});
+
+    // The next event is handled as usual.
+    fail = false;
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(laterClicks, 1);
+
+    // A failing timer is reported the same way.
+    QTimer::singleShot(0, &button, [] { throw std::runtime_error("timer failed"); });
+    QTRY_COMPARE(m_errors.size(), 2);
+    QCOMPARE(m_errors.last(), QStringLiteral("timer failed"));
+    QCOMPARE(VennaliApplication::title(), QStringLiteral("Vennali"));
+    QCOMPARE(qApp->applicationName(), QStringLiteral("Vennali"));
+}
+
+int main(int argc, char *argv[])
+{
+    VennaliApplication app(argc, argv);
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
