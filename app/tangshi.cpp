@@ -3,12 +3,14 @@
 
 #include "app/instructions_file.h"
 #include "app/web_endpoints.h"
+#include "collection/collection_file.h"
 #include "collection/quick_search.h"
 #include "reader/poem_text.h"
 #include "reader/term_highlighter.h"
 
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -49,7 +51,7 @@ Tftangshi::Tftangshi(const QString &databaseFile, QWidget *parent)
     createMenus();
 
     // Loading the window opens the collection and the list of all poems.
-    c1 = std::make_unique<collection::SqliteConnection>(databaseFile, QByteArrayView("mirv2031460K"));
+    c1 = std::make_unique<collection::SqliteConnection>(databaseFile, collection::kCollectionKey);
     q1.open(*c1, collection::initialListStatement());
 
     connectControls();
@@ -124,6 +126,34 @@ void Tftangshi::onFocusWindowChanged(QWindow *focusWindow)
     }
 }
 
+void Tftangshi::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The first showing counts as an activation even where no window manager
+    // hands the window the focus.
+    if (!m_everActivated) {
+        m_everActivated = true;
+        FormActivate();
+    }
+}
+
+void Tftangshi::showModalProgramWindow(QDialog &dialog)
+{
+    const int before = m_activations;
+    dialog.exec();
+    activateWindow();
+    // Where the window system reports no focus change back to us, run the
+    // activation here, once.
+    if (m_activations == before)
+        activateFromProgramWindow();
+}
+
+void Tftangshi::activateFromProgramWindow()
+{
+    m_lastFocusWindow = windowHandle();
+    FormActivate();
+}
+
 void Tftangshi::FormCreate()
 {
     applyColumnLayout();
@@ -135,6 +165,7 @@ void Tftangshi::FormActivate()
     if (const std::optional<QString> text = instructions::load())
         ui->rc->setPlainText(*text);
     ui->EmbeddedWB1->navigate(QUrl(web::mainStatsUrl()));
+    ++m_activations;
     emit activated();
 }
 

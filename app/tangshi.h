@@ -2,6 +2,7 @@
 // The main window: quick search, browse by tune, the result list, the reading
 // pane and the status bar of links.
 
+#include "collection/collection_file.h"
 #include "collection/poem_list_query.h"
 #include "collection/sqlite_connection.h"
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QMenu;
 class QWindow;
 class QModelIndex;
@@ -25,7 +27,7 @@ class Tftangshi : public QWidget
 public:
     // Opens the collection and its list; throws collection::DatabaseError when
     // the file cannot be opened or read.
-    explicit Tftangshi(const QString &databaseFile = QStringLiteral("songci.idb"),
+    explicit Tftangshi(const QString &databaseFile = collection::kCollectionFileName,
                        QWidget *parent = nullptr);
     ~Tftangshi() override;
 
@@ -40,6 +42,9 @@ public:
     // Activating the main window again after one of these windows of the
     // program resets the reading pane; switching applications does not.
     void registerProgramWindow(QWidget *window);
+    // Shows one of the program's windows modally; when it closes, the main
+    // window is active again and its activation runs.
+    void showModalProgramWindow(QDialog &dialog);
 
     // Where the warning boxes go; tests replace it to read them.
     using WarningPresenter = std::function<void(const QString &)>;
@@ -58,6 +63,9 @@ public:
     void N16Click();
     void Label6Click();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 signals:
     // Emitted after FormActivate has run (tests and the start-up benchmark watch it).
     void activated();
@@ -68,6 +76,7 @@ private:
     void showTune(const QString &tune);
     void showPoemOfCurrentRow();
     void onFocusWindowChanged(QWindow *focusWindow);
+    void activateFromProgramWindow();
     void warn(const QString &message);
 
     std::unique_ptr<Ui::Tftangshi> ui;
@@ -81,4 +90,5 @@ private:
     QList<QPointer<QWidget>> m_programWindows;
     QPointer<QWindow> m_lastFocusWindow;
     bool m_everActivated = false;
+    int m_activations = 0;
 };

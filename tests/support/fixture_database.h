@@ -2,6 +2,8 @@
 // Small encrypted poem databases for tests, written the way the real one is:
 // SQLCipher with the program's key, table shi, text stored as GBK bytes.
 
+#include "collection/collection_file.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -10,7 +12,7 @@
 
 namespace fixture {
 
-inline constexpr const char *kKey = "mirv2031460K";
+inline const QByteArray kKey = collection::kCollectionKey.toByteArray();
 
 struct Poem
 {
