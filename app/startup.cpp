@@ -3,6 +3,9 @@
 #include "app/appearance.h"
 #include "app/tangshi.h"
 #include "app/vennali_application.h"
+#include "about/Unit3.h"
+#include "promo/zhua.h"
+#include "ui_tangshi.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -40,6 +43,13 @@ int runVennali(VennaliApplication &app)
     std::unique_ptr<Tftangshi> ftangshi;
     if (!reportFailures([&] { ftangshi = std::make_unique<Tftangshi>(); }))
         return 1;
+
+    // The About dialog starts loading its page, the rotator's fetch timer
+    // starts counting.
+    TForm3 form3(ftangshi.get());
+    ftangshi->attachAboutDialog(&form3);
+    Tfz fz(ftangshi->form().Label15);
+    ftangshi->attachLinkRotator(&fz);
 
     placeAsDesigned(*ftangshi);
     ftangshi->show();

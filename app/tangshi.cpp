@@ -5,7 +5,12 @@
 #include "app/web_endpoints.h"
 #include "collection/collection_file.h"
 #include "collection/quick_search.h"
+#include "about/Unit3.h"
+#include "promo/open_link.h"
+#include "promo/zhua.h"
+#include "reader/pane_clipboard.h"
 #include "reader/poem_text.h"
+#include "reader/speech_qt_engine.h"
 #include "reader/term_highlighter.h"
 
 #include <QCursor>
@@ -32,9 +37,10 @@ void showWarningBox(QWidget *parent, const QString &message)
 
 } // namespace
 
-Tftangshi::Tftangshi(const QString &databaseFile, QWidget *parent)
+Tftangshi::Tftangshi(const QString &databaseFile, reader::SpeechEngineFactory speech, QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::Tftangshi>())
+    , spvoice1(std::move(speech))
 {
     ui->setupUi(this);
     ui->Label15->setText(QStringLiteral("软件主页：") + web::host());
@@ -60,6 +66,22 @@ Tftangshi::Tftangshi(const QString &databaseFile, QWidget *parent)
 
 Tftangshi::~Tftangshi() = default;
 
+reader::SpeechEngineFactory Tftangshi::defaultSpeechEngine()
+{
+    return reader::qtSpeechEngineFactory();
+}
+
+void Tftangshi::attachAboutDialog(TForm3 *form3)
+{
+    Form3 = form3;
+    registerProgramWindow(form3);
+}
+
+void Tftangshi::attachLinkRotator(Tfz *rotator)
+{
+    fz = rotator;
+}
+
 void Tftangshi::createMenus()
 {
     PopupMenu1 = new QMenu(this);
@@ -84,6 +106,15 @@ void Tftangshi::connectControls()
         connect(tune, &QAction::triggered, this, [this, tune] { showTune(tune->text()); });
     }
     connect(ui->Label6, &ClickableLabel::clicked, this, &Tftangshi::Label6Click);
+    connect(ui->Label5, &ClickableLabel::clicked, this, &Tftangshi::Label5Click);
+    connect(ui->Label15, &ClickableLabel::clicked, this, &Tftangshi::Label15Click);
+    connect(ui->StaticText1, &ClickableLabel::clicked, this, &Tftangshi::StaticText1Click);
+    connect(ui->StaticText2, &ClickableLabel::clicked, this, &Tftangshi::StaticText2Click);
+    connect(ui->N17, &QAction::triggered, this, &Tftangshi::N17Click);
+    connect(ui->N24, &QAction::triggered, this, &Tftangshi::N24Click);
+    connect(ui->N20, &QAction::triggered, this, &Tftangshi::N20Click);
+    connect(ui->N21, &QAction::triggered, this, &Tftangshi::N21Click);
+    connect(ui->N23, &QAction::triggered, this, &Tftangshi::N23Click);
 
     connect(ui->DBGridEh1, &QTableView::clicked, this, &Tftangshi::DBGridEh1CellClick);
     // Keys that move the current row show that row's poem as a click does. A
@@ -260,4 +291,52 @@ void Tftangshi::warn(const QString &message)
         m_warn(message);
     else
         showWarningBox(this, message);
+}
+
+void Tftangshi::Label5Click()
+{
+    if (Form3)
+        showModalProgramWindow(*Form3);
+}
+
+void Tftangshi::N23Click()
+{
+    if (Form3)
+        showModalProgramWindow(*Form3);
+}
+
+void Tftangshi::Label15Click()
+{
+    // The rotator's addresses come from the network: only web addresses open.
+    promo::openLink(fz ? fz->linkUrl() : web::homePageUrlWithoutSlash());
+}
+
+void Tftangshi::N17Click()
+{
+    reader::copySelection(*ui->rc);
+}
+
+void Tftangshi::N24Click()
+{
+    reader::copyAllText(*ui->rc);
+}
+
+void Tftangshi::N20Click()
+{
+    spvoice1.readAloud(ui->rc->toPlainText());
+}
+
+void Tftangshi::N21Click()
+{
+    spvoice1.stop();
+}
+
+void Tftangshi::StaticText1Click()
+{
+    ui->N20->trigger();
+}
+
+void Tftangshi::StaticText2Click()
+{
+    ui->N21->trigger();
 }

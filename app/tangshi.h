@@ -5,6 +5,7 @@
 #include "collection/collection_file.h"
 #include "collection/poem_list_query.h"
 #include "collection/sqlite_connection.h"
+#include "reader/read_aloud.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -13,6 +14,8 @@
 #include <memory>
 
 class QDialog;
+class TForm3;
+class Tfz;
 class QMenu;
 class QWindow;
 class QModelIndex;
@@ -27,8 +30,11 @@ class Tftangshi : public QWidget
 public:
     // Opens the collection and its list; throws collection::DatabaseError when
     // the file cannot be opened or read.
+    // The speech engine is made on the first request to read aloud.
     explicit Tftangshi(const QString &databaseFile = collection::kCollectionFileName,
+                       reader::SpeechEngineFactory speech = defaultSpeechEngine(),
                        QWidget *parent = nullptr);
+    static reader::SpeechEngineFactory defaultSpeechEngine();
     ~Tftangshi() override;
 
     // The term shown poems are coloured with; empty for none.
@@ -42,6 +48,9 @@ public:
     // Activating the main window again after one of these windows of the
     // program resets the reading pane; switching applications does not.
     void registerProgramWindow(QWidget *window);
+    // The About dialog and the link rotator, created after this window.
+    void attachAboutDialog(TForm3 *form3);
+    void attachLinkRotator(Tfz *fz);
     // Shows one of the program's windows modally; when it closes, the main
     // window is active again and its activation runs.
     void showModalProgramWindow(QDialog &dialog);
@@ -62,6 +71,16 @@ public:
     void Button3Click();
     void N16Click();
     void Label6Click();
+    void Label5Click();
+    void Label15Click();
+    void N17Click();
+    void N24Click();
+    void N20Click();
+    void N21Click();
+    void N23Click();
+    void StaticText1Click();
+    void StaticText2Click();
+    bool VoiceChosen() const { return spvoice1.voiceChosen(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -85,6 +104,9 @@ private:
     collection::PoemDetailQuery q2;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
+    reader::ReadAloud spvoice1;
+    QPointer<TForm3> Form3;
+    QPointer<Tfz> fz;
 
     WarningPresenter m_warn;
     QList<QPointer<QWidget>> m_programWindows;

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-webengine-dev qt6-speech-dev qt6-speech-speechd-plugin libgl-dev
   libsqlcipher-dev sqlcipher
-  fonts-noto-cjk speech-dispatcher espeak-ng
+  fonts-noto-cjk speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   xvfb xauth imagemagick
   nodejs npm openssl ca-certificates
   strace inotify-tools desktop-file-utils appstream
