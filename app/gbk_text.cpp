@@ -20,7 +20,13 @@ QString decode(QByteArrayView bytes)
 {
     QStringDecoder decoder(kCodecName);
     Q_ASSERT(decoder.isValid());
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    // The converter keeps a sequence cut off at the end to itself, waiting for
+    // more bytes; a line feed, which no sequence can take, makes it give that
+    // up as a replacement character. The line feed itself is dropped again.
+    text += decoder.decode(QByteArrayView("\n", 1));
+    text.chop(1);
+    return text;
 }
 
 qsizetype byteLength(QStringView text)

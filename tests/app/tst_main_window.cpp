@@ -111,6 +111,7 @@ private slots:
     void clickingSameRowTwiceGivesSameResult();
     void arrowKeysShowThePoemOfTheNewRow();
     void clickOnEmptyListDoesNothing();
+    void rowThatIsNotValidGbkIsShownWithReplacementCharacters();
     void activationLoadsInstructionsAndRequestsStatistics();
     void activationAfterProgramWindowResetsPane();
     void tuneMenuHasItsItemsInOrder();
@@ -460,6 +461,27 @@ void MainWindowTest::clickOnEmptyListDoesNothing()
     QCOMPARE(window().listQuery().rowCount(), 0);
     window().DBGridEh1CellClick(QModelIndex());
     QCOMPARE(ui.rc->toPlainText(), shown);
+}
+
+void MainWindowTest::rowThatIsNotValidGbkIsShownWithReplacementCharacters()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("songci.idb"));
+    // A lone lead byte, a lead byte before a blank, and 0xFF, which GBK never uses.
+    fixture::writeRawDatabase(path, {
+        QStringLiteral("create table shi (id integer primary key, title text, zz text, nr text, sort text)"),
+        QStringLiteral("insert into shi values (1, cast(X'D4C281' as text), cast(X'FF41' as text), "
+                       "cast(X'C3F720D4C2' as text), 'x')"),
+    }, fixture::kKey);
+    Tftangshi broken(path);
+    QCOMPARE(broken.listQuery().rowCount(), 1);
+    QVERIFY(broken.listQuery().data(broken.listQuery().index(0, 1)).toString().contains(QChar::ReplacementCharacter));
+    broken.form().DBGridEh1->setCurrentIndex(broken.listQuery().index(0, 1));
+    broken.DBGridEh1CellClick(broken.form().DBGridEh1->currentIndex());
+    const QString shown = broken.form().rc->toPlainText();
+    QVERIFY2(shown.startsWith(kIndent + QStringLiteral("月")), qPrintable(shown));
+    QVERIFY(shown.contains(QChar::ReplacementCharacter));
+    QVERIFY(shown.contains(QStringLiteral("A")));
 }
 
 void MainWindowTest::activationLoadsInstructionsAndRequestsStatistics()

@@ -1,6 +1,10 @@
 // Start-up failures and the general error handler, on the real application
 // object.
+#include "about/Unit3.h"
 #include "app/startup.h"
+#include "app/tangshi.h"
+#include "fixture_database.h"
+#include "promo/zhua.h"
 #include "app/vennali_application.h"
 
 #include <QDir>
@@ -19,6 +23,7 @@ private slots:
     void cleanup();
     void missingDatabaseEndsStartupWithItsMessage();
     void failureInAHandlerIsShownAndTheProgramGoesOn();
+    void startupCreatesTheThreeWindowsAndShowsOnlyTheMainOne();
 
 private:
     QStringList m_errors;
@@ -78,6 +83,35 @@ void StartupTest::failureInAHandlerIsShownAndTheProgramGoesOn()
     QCOMPARE(m_errors.last(), QStringLiteral("timer failed"));
     QCOMPARE(VennaliApplication::title(), QStringLiteral("Vennali"));
     QCOMPARE(qApp->applicationName(), QStringLiteral("Vennali"));
+}
+
+void StartupTest::startupCreatesTheThreeWindowsAndShowsOnlyTheMainOne()
+{
+    QTemporaryDir dir;
+    fixture::writeDatabase(dir.filePath(QStringLiteral("songci.idb")),
+                           {{QStringLiteral("如梦令"), QStringLiteral("李清照"), QStringLiteral("昨夜雨疏风骤。"), QStringLiteral("如梦令")}});
+    const QString previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+
+    bool checked = false;
+    QTimer::singleShot(200, qApp, [&] {
+        Tftangshi *main = nullptr;
+        TForm3 *about = nullptr;
+        Tfz *rotator = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            main = main ? main : qobject_cast<Tftangshi *>(widget);
+            about = about ? about : qobject_cast<TForm3 *>(widget);
+            rotator = rotator ? rotator : qobject_cast<Tfz *>(widget);
+        }
+        checked = main && about && rotator && main->isVisible() && !about->isVisible()
+                  && !rotator->isVisible() && main->listQuery().rowCount() == 1;
+        qApp->quit();
+    });
+    const int exitCode = runVennali(*static_cast<VennaliApplication *>(qApp));
+    QDir::setCurrent(previousDir);
+    QVERIFY(checked);
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(m_errors, QStringList());
 }
 
 int main(int argc, char *argv[])

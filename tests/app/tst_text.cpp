@@ -18,6 +18,7 @@ private slots:
     void gbkByteLength();
     void gbkRoundTripKeepsEveryCharacter_data();
     void gbkRoundTripKeepsEveryCharacter();
+    void malformedGbkDecodesToReplacementCharacters();
     void charLengthWalksWholeCharacters();
     void instructionsFileIsReadAsGbk();
     void missingInstructionsFileIsNotAnError();
@@ -82,6 +83,14 @@ void TextTest::gbkRoundTripKeepsEveryCharacter()
 {
     QFETCH(QString, input);
     QCOMPARE(gbk::decode(gbk::encode(input)), input);
+}
+
+void TextTest::malformedGbkDecodesToReplacementCharacters()
+{
+    // A lead byte cut off at the end must not vanish.
+    QCOMPARE(gbk::decode(QByteArray("\xD4\xC2\x81", 3)), QStringLiteral("月\uFFFD"));
+    QVERIFY(gbk::decode(QByteArray("\xFF" "A", 2)).contains(QChar::ReplacementCharacter));
+    QVERIFY(gbk::decode(QByteArray("\xFF" "A", 2)).endsWith(QLatin1Char('A')));
 }
 
 void TextTest::charLengthWalksWholeCharacters()
