@@ -39,8 +39,8 @@ void DisplayBenchmark::plainText()
 void DisplayBenchmark::poemWithHighlightedTerm_data()
 {
     QTest::addColumn<QString>("term");
-    QTest::newRow("明月, twice") << QStringLiteral("明月");
-    QTest::newRow("有, six times") << QStringLiteral("有");
+    QTest::newRow("two-character term, twice") << QStringLiteral("明月");
+    QTest::newRow("one-character term, six times") << QStringLiteral("有");
 }
 
 void DisplayBenchmark::poemWithHighlightedTerm()
