@@ -1,7 +1,7 @@
 #include "app/hidden_web_view.h"
 
-#include <QEvent>
-#include <QTimer>
+#include "app/after_first_paint.h"
+
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -21,30 +21,22 @@ HiddenWebView::~HiddenWebView()
 void HiddenWebView::navigate(const QUrl &url)
 {
     m_pending = url;
+    if (m_loadScheduled)
+        return;
+    m_loadScheduled = true;
     QWidget *top = window();
+    const auto load = [this] {
+        m_loadScheduled = false;
+        loadPending();
+    };
     if (!m_windowPainted && top && top != this && top->isVisible()) {
-        top->installEventFilter(this);
+        runAfterFirstPaint(top, [this, load] {
+            m_windowPainted = true;
+            load();
+        });
         return;
     }
-    m_windowPainted = true;
-    loadPending();
-}
-
-bool HiddenWebView::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == window() && event->type() == QEvent::Paint && !m_windowPainted) {
-        m_windowPainted = true;
-        watched->removeEventFilter(this);
-        // Let the paint finish before the engine starts.
-        if (!m_loadScheduled) {
-            m_loadScheduled = true;
-            QTimer::singleShot(0, this, [this] {
-                m_loadScheduled = false;
-                loadPending();
-            });
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    load();
 }
 
 void HiddenWebView::loadPending()

@@ -28,9 +28,6 @@ public:
 signals:
     void requested(const QUrl &url);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void loadPending();
 

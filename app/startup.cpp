@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/after_first_paint.h"
 #include "app/appearance.h"
 #include "app/tangshi.h"
 #include "app/vennali_application.h"
@@ -44,14 +45,19 @@ int runVennali(VennaliApplication &app)
     if (!reportFailures([&] { ftangshi = std::make_unique<Tftangshi>(); }))
         return 1;
 
-    // The About dialog starts loading its page, the rotator's fetch timer
-    // starts counting.
-    TForm3 form3(ftangshi.get());
-    ftangshi->attachAboutDialog(&form3);
-    Tfz fz(ftangshi->form().Label15);
-    ftangshi->attachLinkRotator(&fz);
-
     placeAsDesigned(*ftangshi);
     ftangshi->show();
+
+    // Then the About dialog, which starts loading its page, and the link
+    // rotator, whose fetch timer starts counting. They come right after the
+    // main window's first paint, so the web engine's start never delays it.
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<Tfz> fz;
+    runAfterFirstPaint(ftangshi.get(), [&] {
+        Form3 = std::make_unique<TForm3>(ftangshi.get());
+        ftangshi->attachAboutDialog(Form3.get());
+        fz = std::make_unique<Tfz>(ftangshi->form().Label15);
+        ftangshi->attachLinkRotator(fz.get());
+    });
     return app.exec();
 }

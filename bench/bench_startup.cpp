@@ -34,7 +34,8 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && !m_done) {
+        if (event->type() == QEvent::Paint && !m_done && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->isWindow()) {
             m_done = true;
             const qint64 ns = m_clock.nsecsElapsed();
             rusage usage{};
@@ -58,12 +59,15 @@ int child(const char *mode, int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     VennaliApplication app(argc, argv);
     FirstPaint probe(clock);
+    // Watches every window: the program creates its own.
+    app.installEventFilter(&probe);
+    if (std::strcmp(mode, "program") == 0)
+        return runVennali(app);
     std::unique_ptr<QWidget> window;
     if (std::strcmp(mode, "bare") == 0)
         window = std::make_unique<QWidget>();
     else
         window = std::make_unique<Tftangshi>();
-    window->installEventFilter(&probe);
     window->resize(809, 612);
     window->show();
     return app.exec();
@@ -108,20 +112,29 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int runs = argc >= 2 ? std::max(3, std::atoi(argv[1])) : 9;
     const QString self = QCoreApplication::applicationFilePath();
-    std::vector<double> bareMs, mainMs, bareMem, mainMem;
-    runChild(self, "bare"); // warm the file cache for both
+    std::vector<double> bareMs, mainMs, programMs, bareMem, mainMem, programMem;
+    // Warm the file cache for all three.
+    runChild(self, "bare");
     runChild(self, "main");
+    runChild(self, "program");
     for (int i = 0; i < runs; ++i) {
         const Sample bare = runChild(self, "bare");
         const Sample main = runChild(self, "main");
+        const Sample program = runChild(self, "program");
         bareMs.push_back(bare.ms);
         mainMs.push_back(main.ms);
+        programMs.push_back(program.ms);
         bareMem.push_back(bare.peakMiB);
         mainMem.push_back(main.peakMiB);
+        programMem.push_back(program.peakMiB);
     }
-    std::printf("first paint, median of %d: bare QWidget %.1f ms, main window with the whole list %.1f ms, ratio %.2f\n",
-                runs, median(bareMs), median(mainMs), median(mainMs) / median(bareMs));
-    std::printf("peak memory at first paint: bare %.1f MiB, main window %.1f MiB, ratio %.2f\n",
-                median(bareMem), median(mainMem), median(mainMem) / median(bareMem));
+    std::printf("first paint, median of %d: bare QWidget %.1f ms; main window with the whole list %.1f ms "
+                "(ratio %.2f); the whole program's start-up %.1f ms (ratio %.2f)\n",
+                runs, median(bareMs), median(mainMs), median(mainMs) / median(bareMs),
+                median(programMs), median(programMs) / median(bareMs));
+    std::printf("peak memory of the process at first paint: bare %.1f MiB; main window %.1f MiB (ratio %.2f); "
+                "the program %.1f MiB (ratio %.2f)\n",
+                median(bareMem), median(mainMem), median(mainMem) / median(bareMem),
+                median(programMem), median(programMem) / median(bareMem));
     return 0;
 }

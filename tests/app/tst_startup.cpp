@@ -8,6 +8,7 @@
 #include "app/vennali_application.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,8 +94,13 @@ void StartupTest::startupCreatesTheThreeWindowsAndShowsOnlyTheMainOne()
     const QString previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
 
+    // The About dialog and the rotator come after the main window's first
+    // paint: look until all three are there, for ten seconds at most.
     bool checked = false;
-    QTimer::singleShot(200, qApp, [&] {
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, qApp, [&] {
         Tftangshi *main = nullptr;
         TForm3 *about = nullptr;
         Tfz *rotator = nullptr;
@@ -103,10 +109,15 @@ void StartupTest::startupCreatesTheThreeWindowsAndShowsOnlyTheMainOne()
             about = about ? about : qobject_cast<TForm3 *>(widget);
             rotator = rotator ? rotator : qobject_cast<Tfz *>(widget);
         }
-        checked = main && about && rotator && main->isVisible() && !about->isVisible()
-                  && !rotator->isVisible() && main->listQuery().rowCount() == 1;
-        qApp->quit();
+        if (main && about && rotator) {
+            checked = main->isVisible() && !about->isVisible() && !rotator->isVisible()
+                      && main->listQuery().rowCount() == 1;
+            qApp->quit();
+        } else if (waited.elapsed() > 10000) {
+            qApp->quit();
+        }
     });
+    poll.start(50);
     const int exitCode = runVennali(*static_cast<VennaliApplication *>(qApp));
     QDir::setCurrent(previousDir);
     QVERIFY(checked);
