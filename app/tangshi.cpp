@@ -2,6 +2,7 @@
 #include "ui_tangshi.h"
 
 #include "app/instructions_file.h"
+#include "app/vennali_application.h"
 #include "app/web_endpoints.h"
 #include "collection/collection_file.h"
 #include "collection/quick_search.h"
@@ -115,6 +116,9 @@ void Tftangshi::connectControls()
     connect(ui->N20, &QAction::triggered, this, &Tftangshi::N20Click);
     connect(ui->N21, &QAction::triggered, this, &Tftangshi::N21Click);
     connect(ui->N23, &QAction::triggered, this, &Tftangshi::N23Click);
+    // Speech failures arrive from its thread; they go to the general error box.
+    connect(&spvoice1, &reader::BackgroundReadAloud::failed, this,
+            [](const QString &message) { VennaliApplication::showError(message); });
 
     connect(ui->DBGridEh1, &QTableView::clicked, this, &Tftangshi::DBGridEh1CellClick);
     // Keys that move the current row show that row's poem as a click does. A

@@ -5,7 +5,7 @@
 #include "collection/collection_file.h"
 #include "collection/poem_list_query.h"
 #include "collection/sqlite_connection.h"
-#include "reader/read_aloud.h"
+#include "reader/background_read_aloud.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -104,7 +104,9 @@ private:
     collection::PoemDetailQuery q2;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
-    reader::ReadAloud spvoice1;
+    // Speech runs on a thread of its own: a slow or stuck speech service never
+    // holds up the window.
+    reader::BackgroundReadAloud spvoice1;
     QPointer<TForm3> Form3;
     QPointer<Tfz> fz;
 

@@ -4,15 +4,22 @@
 
 #include "reader/speech_engine.h"
 
+#include <QMutex>
+#include <QSet>
 #include <QStringList>
+#include <QThread>
 
 #include <memory>
 #include <utility>
 
 // What the fake engines of one test share: the voices on offer, which calls
-// fail, and a log of the calls made.
+// fail, and a log of the calls made. Engines may be made and used on another
+// thread: they hold `mutex` while they read or write any of it, and so must a
+// test that looks while they may run.
 struct FakeSpeechService
 {
+    QMutex mutex;
+
     QList<reader::VoiceEntry> voices;
     // The next this many calls of voices() fail.
     int voiceListFailures = 0;
@@ -23,8 +30,24 @@ struct FakeSpeechService
     int startFailures = 0;
 
     int enginesMade = 0;
+    int enginesDestroyed = 0;
     // "voices", "voice <name>", "rate <n>", "purge", "speak <text>".
     QStringList calls;
+    // Every thread that made, used or destroyed an engine.
+    QSet<QThread *> threads;
+
+    QStringList callsMade()
+    {
+        const QMutexLocker lock(&mutex);
+        return calls;
+    }
+
+    // Under `mutex`.
+    void record(const QString &call)
+    {
+        calls << call;
+        threads << QThread::currentThread();
+    }
 };
 
 class FakeSpeechEngine final : public reader::SpeechEngine
@@ -35,9 +58,17 @@ public:
     {
     }
 
+    ~FakeSpeechEngine() override
+    {
+        const QMutexLocker lock(&m_service->mutex);
+        ++m_service->enginesDestroyed;
+        m_service->threads << QThread::currentThread();
+    }
+
     QList<reader::VoiceEntry> voices() override
     {
-        m_service->calls << QStringLiteral("voices");
+        const QMutexLocker lock(&m_service->mutex);
+        m_service->record(QStringLiteral("voices"));
         if (m_service->voiceListFailures > 0) {
             --m_service->voiceListFailures;
             throw reader::SpeechError(QStringLiteral("the voice list is not available"));
@@ -47,26 +78,30 @@ public:
 
     void useVoice(qsizetype index) override
     {
-        m_service->calls << QStringLiteral("voice ") + m_service->voices.at(index).name;
+        const QMutexLocker lock(&m_service->mutex);
+        m_service->record(QStringLiteral("voice ") + m_service->voices.at(index).name);
         if (m_service->refuseVoice)
             throw reader::SpeechError(QStringLiteral("the voice is not available"));
     }
 
     void setRate(int rate) override
     {
-        m_service->calls << QStringLiteral("rate %1").arg(rate);
+        const QMutexLocker lock(&m_service->mutex);
+        m_service->record(QStringLiteral("rate %1").arg(rate));
         failIf(QStringLiteral("rate"));
     }
 
     void speak(const QString &text) override
     {
-        m_service->calls << QStringLiteral("speak ") + text;
+        const QMutexLocker lock(&m_service->mutex);
+        m_service->record(QStringLiteral("speak ") + text);
         failIf(QStringLiteral("speak"));
     }
 
     void purge() override
     {
-        m_service->calls << QStringLiteral("purge");
+        const QMutexLocker lock(&m_service->mutex);
+        m_service->record(QStringLiteral("purge"));
         failIf(QStringLiteral("purge"));
     }
 
@@ -83,6 +118,8 @@ private:
 inline reader::SpeechEngineFactory fakeSpeechFactory(std::shared_ptr<FakeSpeechService> service)
 {
     return [service]() -> std::unique_ptr<reader::SpeechEngine> {
+        const QMutexLocker lock(&service->mutex);
+        service->threads << QThread::currentThread();
         if (service->startFailures > 0) {
             --service->startFailures;
             throw reader::SpeechError(QStringLiteral("no speech service"));

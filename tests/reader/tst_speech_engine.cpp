@@ -3,17 +3,25 @@
 // device, because a daemon that fails to open a sound server stops answering
 // after its first utterance.
 
+#include "reader/background_read_aloud.h"
 #include "reader/read_aloud.h"
 #include "reader/speech_qt_engine.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextToSpeech>
+#include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+
+using reader::BackgroundReadAloud;
 using reader::QtSpeechEngine;
 using reader::ReadAloud;
 
@@ -57,6 +65,9 @@ private slots:
     void readAloudChoosesMandarinAndSpeaks();
     void stopEndsSpeech();
     void unreachableServiceThrows();
+    void readsInTheBackground();
+    void backgroundReadingReportsAnUnreachableService();
+    void serviceThatNeverAnswersFreezesNothing();
 
 private:
     // Makes the engine ReadAloud owns and remembers it for watching.
@@ -197,6 +208,110 @@ void SpeechEngineTest::unreachableServiceThrows()
     ReadAloud reading(reader::qtSpeechEngineFactory());
     reading.stop();
     QVERIFY_THROWS_EXCEPTION(reader::SpeechError, reading.readAloud(QStringLiteral("你好")));
+}
+
+void SpeechEngineTest::readsInTheBackground()
+{
+    // The engine lives on the reading's own thread: its state is watched
+    // through queued signals, and read there.
+    QList<QTextToSpeech::State> states;
+    QStringList failures;
+    std::atomic<QTextToSpeech *> made{nullptr};
+    QObject watcher;
+    BackgroundReadAloud reading([&made, &watcher, &states]() -> std::unique_ptr<reader::SpeechEngine> {
+        auto engine = std::make_unique<QtSpeechEngine>();
+        const QTextToSpeech &speech = engine->textToSpeech();
+        connect(&speech, &QTextToSpeech::stateChanged, &watcher,
+                [&states](QTextToSpeech::State state) { states << state; });
+        // Not to change it: a queued call needs the object to run on its thread.
+        made = const_cast<QTextToSpeech *>(&speech);
+        return engine;
+    });
+    connect(&reading, &BackgroundReadAloud::failed, &watcher, [&failures](const QString &message) { failures << message; });
+
+    reading.readAloud(longPoem());
+    QTRY_VERIFY_WITH_TIMEOUT(states.contains(QTextToSpeech::Speaking), 15000);
+    QTRY_VERIFY(reading.voiceChosen());
+    QTextToSpeech *speech = made;
+    QVERIFY(speech);
+    QVERIFY(speech->thread() != QThread::currentThread());
+    QString voice;
+    double rate = 0;
+    QVERIFY(QMetaObject::invokeMethod(
+        speech,
+        [speech, &voice, &rate] {
+            voice = speech->voice().name();
+            rate = speech->rate();
+        },
+        Qt::BlockingQueuedConnection));
+    QVERIFY2(voice.contains(QLatin1String("Mandarin")), qPrintable(voice));
+    QCOMPARE(rate, -0.3);
+
+    reading.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(states.last(), QTextToSpeech::Ready, 5000);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+}
+
+void SpeechEngineTest::backgroundReadingReportsAnUnreachableService()
+{
+    const QByteArray nowhere = "unix_socket:" + QFile::encodeName(m_dir.filePath(QStringLiteral("missing.sock")));
+    qputenv("SPEECHD_ADDRESS", nowhere);
+    auto restore = qScopeGuard([this] { qputenv("SPEECHD_ADDRESS", m_address); });
+
+    QStringList failures;
+    QList<QThread *> threads;
+    QObject watcher;
+    BackgroundReadAloud reading(reader::qtSpeechEngineFactory());
+    connect(&reading, &BackgroundReadAloud::failed, &watcher, [&failures, &threads](const QString &message) {
+        failures << message;
+        threads << QThread::currentThread();
+    });
+
+    reading.readAloud(QStringLiteral("你好"));
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 15000);
+    QVERIFY2(failures.first().contains(QLatin1String("speech-dispatcher")), qPrintable(failures.first()));
+    QCOMPARE(threads.first(), QThread::currentThread());
+}
+
+void SpeechEngineTest::serviceThatNeverAnswersFreezesNothing()
+{
+    // A daemon that takes connections and never answers, like one stuck
+    // without its sound server.
+    QLocalServer stuck;
+    QVERIFY2(stuck.listen(m_dir.filePath(QStringLiteral("stuck.sock"))), qPrintable(stuck.errorString()));
+    qputenv("SPEECHD_ADDRESS", "unix_socket:" + QFile::encodeName(stuck.fullServerName()));
+    auto restore = qScopeGuard([this] { qputenv("SPEECHD_ADDRESS", m_address); });
+
+    std::atomic<QThread *> worker{nullptr};
+    auto reading = std::make_unique<BackgroundReadAloud>([&worker]() -> std::unique_ptr<reader::SpeechEngine> {
+        worker = QThread::currentThread();
+        return std::make_unique<QtSpeechEngine>();
+    });
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
+    timer.start(10);
+
+    reading->readAloud(QStringLiteral("你好"));
+    QTRY_VERIFY_WITH_TIMEOUT(stuck.hasPendingConnections(), 15000);
+    QTRY_VERIFY(ticks >= 20);
+    reading->stop();
+
+    QElapsedTimer clock;
+    clock.start();
+    reading.reset();
+    QVERIFY2(clock.elapsed() < std::chrono::milliseconds(BackgroundReadAloud::kShutdownWait).count() + 2000,
+             qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+
+    // Hanging up on the thread left behind lets it end. Its QThread is kept
+    // for the rest of the run, so it can be watched.
+    QThread *left = worker;
+    QVERIFY(left);
+    QVERIFY(!left->isFinished());
+    while (QLocalSocket *connection = stuck.nextPendingConnection())
+        connection->abort();
+    stuck.close();
+    QTRY_VERIFY_WITH_TIMEOUT(left->isFinished(), 15000);
 }
 
 QTEST_GUILESS_MAIN(SpeechEngineTest)
