@@ -98,43 +98,43 @@ void Tftangshi::createMenus()
 
 void Tftangshi::connectControls()
 {
-    connect(ui->Button1, &QPushButton::clicked, this, &Tftangshi::Button1Click);
-    connect(ui->eso, &QLineEdit::returnPressed, this, &Tftangshi::Button1Click);
-    connect(ui->Button2, &QPushButton::clicked, this, &Tftangshi::Button2Click);
-    connect(ui->Button3, &QPushButton::clicked, this, &Tftangshi::Button3Click);
-    connect(ui->N16, &QAction::triggered, this, &Tftangshi::N16Click);
+    connect(ui->Button1, &QPushButton::clicked, this, guarded(this, &Tftangshi::Button1Click));
+    connect(ui->eso, &QLineEdit::returnPressed, this, guarded(this, &Tftangshi::Button1Click));
+    connect(ui->Button2, &QPushButton::clicked, this, guarded(this, &Tftangshi::Button2Click));
+    connect(ui->Button3, &QPushButton::clicked, this, guarded(this, &Tftangshi::Button3Click));
+    connect(ui->N16, &QAction::triggered, this, guarded(this, &Tftangshi::N16Click));
     for (QAction *tune : {ui->N1, ui->N2, ui->N3, ui->N4, ui->N5, ui->N6, ui->N7, ui->N8, ui->N26}) {
-        connect(tune, &QAction::triggered, this, [this, tune] { showTune(tune->text()); });
+        connect(tune, &QAction::triggered, this, guarded([this, tune] { showTune(tune->text()); }));
     }
-    connect(ui->Label6, &ClickableLabel::clicked, this, &Tftangshi::Label6Click);
-    connect(ui->Label5, &ClickableLabel::clicked, this, &Tftangshi::Label5Click);
-    connect(ui->Label15, &ClickableLabel::clicked, this, &Tftangshi::Label15Click);
-    connect(ui->StaticText1, &ClickableLabel::clicked, this, &Tftangshi::StaticText1Click);
-    connect(ui->StaticText2, &ClickableLabel::clicked, this, &Tftangshi::StaticText2Click);
-    connect(ui->N17, &QAction::triggered, this, &Tftangshi::N17Click);
-    connect(ui->N24, &QAction::triggered, this, &Tftangshi::N24Click);
-    connect(ui->N20, &QAction::triggered, this, &Tftangshi::N20Click);
-    connect(ui->N21, &QAction::triggered, this, &Tftangshi::N21Click);
-    connect(ui->N23, &QAction::triggered, this, &Tftangshi::N23Click);
+    connect(ui->Label6, &ClickableLabel::clicked, this, guarded(this, &Tftangshi::Label6Click));
+    connect(ui->Label5, &ClickableLabel::clicked, this, guarded(this, &Tftangshi::Label5Click));
+    connect(ui->Label15, &ClickableLabel::clicked, this, guarded(this, &Tftangshi::Label15Click));
+    connect(ui->StaticText1, &ClickableLabel::clicked, this, guarded(this, &Tftangshi::StaticText1Click));
+    connect(ui->StaticText2, &ClickableLabel::clicked, this, guarded(this, &Tftangshi::StaticText2Click));
+    connect(ui->N17, &QAction::triggered, this, guarded(this, &Tftangshi::N17Click));
+    connect(ui->N24, &QAction::triggered, this, guarded(this, &Tftangshi::N24Click));
+    connect(ui->N20, &QAction::triggered, this, guarded(this, &Tftangshi::N20Click));
+    connect(ui->N21, &QAction::triggered, this, guarded(this, &Tftangshi::N21Click));
+    connect(ui->N23, &QAction::triggered, this, guarded(this, &Tftangshi::N23Click));
     // Speech failures arrive from its thread; they go to the general error box.
     connect(&spvoice1, &reader::BackgroundReadAloud::failed, this,
             [](const QString &message) { VennaliApplication::showError(message); });
 
-    connect(ui->DBGridEh1, &QTableView::clicked, this, &Tftangshi::DBGridEh1CellClick);
+    connect(ui->DBGridEh1, &QTableView::clicked, this, guarded(this, &Tftangshi::DBGridEh1CellClick));
     // Keys that move the current row show that row's poem as a click does. A
     // mouse press also moves it; the click that follows shows the poem then.
     connect(ui->DBGridEh1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
+            guarded([this](const QModelIndex &current, const QModelIndex &) {
                 if (current.isValid() && QGuiApplication::mouseButtons() == Qt::NoButton)
                     showPoemOfCurrentRow();
-            });
+            }));
 
     connect(ui->rc, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu2->popup(ui->rc->viewport()->mapToGlobal(at)); });
     connect(ui->EmbeddedWB1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu2->popup(ui->EmbeddedWB1->mapToGlobal(at)); });
 
-    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &Tftangshi::onFocusWindowChanged);
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, guarded(this, &Tftangshi::onFocusWindowChanged));
 }
 
 void Tftangshi::registerProgramWindow(QWidget *window)
@@ -168,7 +168,7 @@ void Tftangshi::showEvent(QShowEvent *event)
     // hands the window the focus.
     if (!m_everActivated) {
         m_everActivated = true;
-        FormActivate();
+        reportFailuresAfterEvent([this] { FormActivate(); });
     }
 }
 
@@ -196,7 +196,10 @@ void Tftangshi::FormCreate()
 
 void Tftangshi::FormActivate()
 {
+    // Back to the pane's default format, so no red of an earlier poem colours
+    // the instructions.
     ui->rc->clear();
+    ui->rc->setCurrentCharFormat(QTextCharFormat());
     if (const std::optional<QString> text = instructions::load())
         ui->rc->setPlainText(*text);
     ui->EmbeddedWB1->navigate(QUrl(web::mainStatsUrl()));

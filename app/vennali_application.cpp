@@ -69,3 +69,15 @@ bool reportFailures(const std::function<void()> &work)
         return false;
     }
 }
+
+bool reportFailuresAfterEvent(const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (...) {
+        const QString message = describe(std::current_exception());
+        QMetaObject::invokeMethod(qApp, [message] { VennaliApplication::showError(message); }, Qt::QueuedConnection);
+        return false;
+    }
+}

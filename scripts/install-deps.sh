@@ -9,7 +9,7 @@ packages=(
   qt6-webengine-dev qt6-speech-dev qt6-speech-speechd-plugin libgl-dev
   libsqlcipher-dev sqlcipher
   fonts-noto-cjk speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool libx11-dev libxcb1-dev
   nodejs npm openssl ca-certificates
   strace inotify-tools desktop-file-utils appstream
 )

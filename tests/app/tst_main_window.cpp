@@ -495,10 +495,14 @@ void MainWindowTest::activationLoadsInstructionsAndRequestsStatistics()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(gbk::encode(instructionsText));
     file.close();
+    // The last poem had its term in red; none of it may colour the instructions.
+    window().HighlightTerm = QStringLiteral("明月");
     showPoemWithId(2);
+    QCOMPARE(redRanges(*ui.rc->document()).size(), 3);
     QSignalSpy requests(ui.EmbeddedWB1, &HiddenWebView::requested);
     window().FormActivate();
     QCOMPARE(ui.rc->toPlainText(), instructionsText);
+    QCOMPARE(redRanges(*ui.rc->document()), (QList<QPair<int, int>>{}));
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().first().toUrl().path(), QStringLiteral("/softtj.php"));
     QCOMPARE(requests.first().first().toUrl().query(), QStringLiteral("soft=qv740index&ref=shuoming"));
