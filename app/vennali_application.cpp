@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include <unistd.h>
+
 namespace {
 
 VennaliApplication::ErrorPresenter &presenter()
@@ -32,6 +34,11 @@ VennaliApplication::VennaliApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(title());
+    // The web engine refuses to start its sandbox as root and would end the
+    // whole program; as root it runs without one. It reads this when it
+    // starts, which is later.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 QString VennaliApplication::title()
