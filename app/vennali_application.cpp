@@ -66,25 +66,29 @@ bool VennaliApplication::notify(QObject *receiver, QEvent *event)
     }
 }
 
-bool reportFailures(const std::function<void()> &work)
+namespace {
+
+bool runReporting(const std::function<void()> &work, const std::function<void(const QString &)> &report)
 {
     try {
         work();
         return true;
     } catch (...) {
-        VennaliApplication::showError(describe(std::current_exception()));
+        report(describe(std::current_exception()));
         return false;
     }
 }
 
+} // namespace
+
+bool reportFailures(const std::function<void()> &work)
+{
+    return runReporting(work, &VennaliApplication::showError);
+}
+
 bool reportFailuresAfterEvent(const std::function<void()> &work)
 {
-    try {
-        work();
-        return true;
-    } catch (...) {
-        const QString message = describe(std::current_exception());
+    return runReporting(work, [](const QString &message) {
         QMetaObject::invokeMethod(qApp, [message] { VennaliApplication::showError(message); }, Qt::QueuedConnection);
-        return false;
-    }
+    });
 }
