@@ -3,6 +3,7 @@
 // the SQL function on a real encrypted connection.
 
 #include "app/gbk_text.h"
+#include "tests/support/reference_like.h"
 #include "collection/collection_file.h"
 #include "collection/gbk_like.h"
 #include "collection/sqlite_connection.h"
@@ -35,51 +36,6 @@ QByteArray g(QStringView text)
 std::optional<QByteArrayView> escapeOf(const QByteArray &escape, bool hasEscape)
 {
     return hasEscape ? std::optional<QByteArrayView>(escape) : std::nullopt;
-}
-
-// An independent matcher for comparison: decodes both sides to code points and
-// fills the classic table "does pattern[i..] match text[j..]". Letters fold
-// only in ASCII, as in SQLite.
-bool referenceLike(const QString &pattern, const QString &text, std::optional<char32_t> escape)
-{
-    struct Item
-    {
-        enum { Any, One, Char } kind;
-        char32_t ch;
-    };
-    const auto fold = [](char32_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-    const QList<uint> p = pattern.toUcs4();
-    const QList<uint> t = text.toUcs4();
-    std::vector<Item> items;
-    for (qsizetype i = 0; i < p.size(); ++i) {
-        const char32_t c = p[i];
-        if (escape && c == *escape) {
-            if (i + 1 == p.size())
-                return false;
-            items.push_back({Item::Char, fold(char32_t(p[++i]))});
-        } else if (c == '%') {
-            items.push_back({Item::Any, 0});
-        } else if (c == '_') {
-            items.push_back({Item::One, 0});
-        } else {
-            items.push_back({Item::Char, fold(c)});
-        }
-    }
-    const std::size_t n = items.size();
-    const std::size_t m = std::size_t(t.size());
-    // row[i][j]: items from i match text from j.
-    std::vector<std::vector<char>> row(n + 1, std::vector<char>(m + 1, 0));
-    row[n][m] = 1;
-    for (std::size_t i = n; i-- > 0;) {
-        for (std::size_t j = m + 1; j-- > 0;) {
-            const Item &it = items[i];
-            if (it.kind == Item::Any)
-                row[i][j] = row[i + 1][j] || (j < m && row[i][j + 1]);
-            else if (j < m && (it.kind == Item::One || it.ch == fold(char32_t(t[qsizetype(j)]))))
-                row[i][j] = row[i + 1][j + 1];
-        }
-    }
-    return row[0][0];
 }
 
 // Rows of a small encrypted poem table, written with the raw API as the real
@@ -415,7 +371,7 @@ void TestGbkLike::agreesWithReferenceOnGbk()
         const bool withEscape = i % 3 == 2;
         const QString pattern = make(patternChars, 6);
         const QString text = make(textChars, 9);
-        const bool expected = referenceLike(pattern, text, withEscape ? std::optional<char32_t>(U'!')
+        const bool expected = reference::like(pattern, text, withEscape ? std::optional<char32_t>(U'!')
                                                                       : std::nullopt);
         const bool ours = gbkLike(g(pattern), g(text),
                                   withEscape ? std::optional<QByteArrayView>("!") : std::nullopt);
